@@ -24,14 +24,14 @@ public:
 
     // Message handlers (public so that tests can deliver messages directly).
     LRESULT OnSetupProgress(WPARAM amount);
-    LRESULT OnSetupDone();
+    virtual LRESULT OnSetupDone();
     LRESULT OnDeviceChange(WPARAM eventType);
 
     void ChooseSourceFolder();
     void RestartOrShutDown(UINT action);
     // Starts the worker thread; false if it could not be started.
     bool StartWorker();
-    void RunWork();
+    virtual void RunWork();
 
     // The command line the switches are taken from (the application's by default).
     char* m_commandLine;
