@@ -8,7 +8,7 @@ JOBS=$(nproc)
 echo "== setup.exe, 32-bit Windows"
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 cmake --build build/win32 -j "$JOBS" --target setup
-tools/check-pe.sh build/win32/setup.exe
+tools/check-pe.sh build/win32/bin/setup.exe
 
 echo "== text logic, native with sanitizers"
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
