@@ -1,16 +1,28 @@
 #include "gui.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include <tlhelp32.h>
 
 #include "platform/files.h"
 #include "tests/support/test_support.h"
 
 SetupProcess::~SetupProcess()
 {
+    Stop();
+}
+
+void SetupProcess::Stop()
+{
     if (Running()) {
         TerminateProcess(m_process, 1);
         WaitForSingleObject(m_process, 5000);
+    }
+    if (m_launcher && WaitForSingleObject(m_launcher, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(m_launcher, 1);
+        WaitForSingleObject(m_launcher, 5000);
     }
 }
 
@@ -261,4 +273,270 @@ bool SaveScreenshot(HWND window, const char* name)
     bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
     std::fclose(file);
     return written;
+}
+
+// --- Programs started through the filler or under another locale.
+namespace {
+// Ids of the running processes with this executable name, with their parents.
+std::vector<std::pair<DWORD, DWORD>> ProcessesNamed(const char* name)
+{
+    std::vector<std::pair<DWORD, DWORD>> found;
+    KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return found;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        const char* base = std::strrchr(entry.szExeFile, '\\');
+        base = base ? base + 1 : entry.szExeFile;
+        if (lstrcmpiA(base, name) == 0) found.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+    }
+    return found;
+}
+
+std::vector<DWORD> IdsOf(const std::vector<std::pair<DWORD, DWORD>>& processes)
+{
+    std::vector<DWORD> ids;
+    for (const auto& process : processes) ids.push_back(process.first);
+    return ids;
+}
+}  // namespace
+
+bool SetupProcess::AttachToNewProcess(const char* program, const std::vector<DWORD>& known, DWORD parentId)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 15000) {
+        for (const auto& process : ProcessesNamed(program)) {
+            bool isKnown = false;
+            for (DWORD id : known) isKnown = isKnown || id == process.first;
+            if (isKnown || (parentId != 0 && process.second != parentId)) continue;
+            m_process.Reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE,
+                                        process.first));
+            if (!m_process) return false;
+            m_id = process.first;
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+bool SetupProcess::StartWithFiller(const std::string& arguments, const char* workingDirectory, const char* program)
+{
+    std::string programPath = std::string("\"") + (ProgramFolder() + "\\" + program).c_str() + "\" " + arguments;
+    std::vector<DWORD> known = IdsOf(ProcessesNamed(program));
+    if (!Start(programPath, workingDirectory, "filler-launch.exe")) return false;
+    m_launcher.Reset(m_process.Release());
+    DWORD launcherId = m_id;
+    m_id = 0;
+    return AttachToNewProcess(program, known, launcherId);
+}
+
+bool SetupProcess::StartUnderLocale(const std::string& arguments, const char* workingDirectory, const char* locale,
+                                    const char* program)
+{
+    std::vector<DWORD> known = IdsOf(ProcessesNamed(program));
+    // Through filler-launch here too, so that the program can never end the session.
+    std::string command = "LOCPATH=" + BinaryDirectoryUnix() + "/locales LC_ALL=" + locale + " wine \"" +
+                          (ProgramFolder() + "\\filler-launch.exe").c_str() + "\" \"" +
+                          (ProgramFolder() + "\\" + program).c_str() + "\" " + arguments;
+    if (!StartUnixProgram("/usr/bin/env", command, workingDirectory)) return false;
+    return AttachToNewProcess(program, known, 0);
+}
+
+std::string BinaryDirectoryUnix()
+{
+    const char* dir = std::getenv("SETUP_BINARY_DIR");
+    return dir ? dir : "/";
+}
+
+bool StartUnixProgram(const char* program, const std::string& arguments, const char* workingDirectory)
+{
+    std::string commandLine = std::string(program) + " " + arguments;
+    commandLine.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, workingDirectory, &startup,
+                        &info))
+        return false;
+    KernelHandle process(info.hProcess);
+    KernelHandle thread(info.hThread);
+    return true;
+}
+
+// --- Dialog details across processes.
+namespace {
+struct DialogSearch {
+    DWORD processId;
+    const char* caption;
+    int controlId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+    if (search->caption && WindowText(window) != search->caption) return TRUE;
+    if (!GetDlgItem(window, search->controlId)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+}  // namespace
+
+HWND WaitForDialog(DWORD processId, const char* caption, int controlId, DWORD timeoutMilliseconds)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        DialogSearch search = {processId, caption, controlId, nullptr};
+        EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            Sleep(300);  // let the dialog finish painting before anyone looks at it
+            return search.found;
+        }
+        if (GetTickCount() - start > timeoutMilliseconds) return nullptr;
+        Sleep(50);
+    }
+}
+
+int ButtonCheck(HWND dialog, int id)
+{
+    DWORD_PTR result = 0;
+    HWND button = GetDlgItem(dialog, id);
+    if (!button || !SendMessageTimeoutA(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &result)) return -1;
+    return static_cast<int>(result);
+}
+
+std::wstring WindowTextW(HWND window)
+{
+    wchar_t text[1024] = {0};
+    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+    text[1023] = L'\0';
+    return text;
+}
+
+namespace {
+INT_PTR CALLBACK QuietDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+}  // namespace
+
+RECT DialogUnitsToPixels(int templateId, int left, int top, int width, int height)
+{
+    // The dialog manager scales position and size each on its own, as here.
+    RECT rect = {left, top, width, height};
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), nullptr,
+                                     QuietDialogProc, 0);
+    if (!dialog) return RECT{-1, -1, -1, -1};
+    MapDialogRect(dialog, &rect);
+    DestroyWindow(dialog);
+    return RECT{rect.left, rect.top, rect.left + rect.right, rect.top + rect.bottom};
+}
+
+// --- Real key input through xdotool.
+namespace {
+const char* XdotoolKeyName(int virtualKey)
+{
+    switch (virtualKey) {
+    case VK_SHIFT: return "shift";
+    case VK_CONTROL: return "ctrl";
+    default: return "";
+    }
+}
+
+std::string KeyNames(const std::vector<int>& keys)
+{
+    std::string names;
+    for (int key : keys) names += std::string(" ") + XdotoolKeyName(key);
+    return names;
+}
+
+bool AllKeys(const std::vector<int>& keys, bool down)
+{
+    for (int key : keys)
+        if (((GetAsyncKeyState(key) & 0x8000) != 0) != down) return false;
+    return true;
+}
+
+// Handles messages (and so the X events Wine reads with them) until the keys are as wanted.
+bool WaitForKeys(const std::vector<int>& keys, bool down, DWORD timeoutMilliseconds)
+{
+    DWORD start = GetTickCount();
+    while (!AllKeys(keys, down)) {
+        if (GetTickCount() - start > timeoutMilliseconds) return false;
+        PumpMessages(20);
+    }
+    return true;
+}
+
+// Moves the X pointer to a screen point and waits until Windows sees it there.
+bool MovePointer(int x, int y)
+{
+    StartUnixProgram("/usr/bin/xdotool", "mousemove " + std::to_string(x) + " " + std::to_string(y));
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpMessages(20);
+        POINT at = {};
+        if (GetCursorPos(&at) && at.x == x && at.y == y) return true;
+        if (GetTickCount() - start > 5000) return false;
+    }
+}
+}  // namespace
+
+void PumpMessages(DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(10);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+HeldKeys::HeldKeys(std::vector<int> virtualKeys) : m_keys(std::move(virtualKeys))
+{
+    // Without a window manager, X sends key events to the window under the
+    // pointer: a small top-most window of ours in the screen's corner, away from
+    // the dialogs being photographed.
+    int x = GetSystemMetrics(SM_CXSCREEN) - 16, y = GetSystemMetrics(SM_CYSCREEN) - 16;
+    m_sink = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "STATIC", "key sink", WS_POPUP | WS_VISIBLE, x - 8,
+                             y - 8, 16, 16, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    PumpMessages(100);
+    if (!m_sink || !MovePointer(x, y)) return;
+    StartUnixProgram("/usr/bin/xdotool", "keydown" + KeyNames(m_keys));
+    m_held = WaitForKeys(m_keys, true, 5000);
+}
+
+bool HeldKeys::Release()
+{
+    if (m_released) return true;
+    if (m_sink) {
+        RECT area;
+        GetWindowRect(m_sink, &area);
+        MovePointer((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+    }
+    StartUnixProgram("/usr/bin/xdotool", "keyup" + KeyNames(m_keys));
+    m_released = WaitForKeys(m_keys, false, 5000);
+    return m_released;
+}
+
+HeldKeys::~HeldKeys()
+{
+    Release();
+    if (m_sink) DestroyWindow(m_sink);
+    PumpMessages(50);
+}
+
+void PressKeyOn(HWND window, const char* xdotoolKeyName)
+{
+    RECT area;
+    if (!GetWindowRect(window, &area)) return;
+    MovePointer((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+    StartUnixProgram("/usr/bin/xdotool", std::string("key ") + xdotoolKeyName);
 }
