@@ -76,20 +76,40 @@ bool IsBoxWithText(HWND window, const char* text)
     return false;
 }
 
-TEST(ShellGui, FailedSetupShowsSetupFailedAndEnds)
+bool IsProgressDialog(HWND window)
 {
-    // On NT 4.0 a folder without INF files fails at once and quietly.
-    SetProgramWindowsVersion("setup.exe", "nt40");
+    return GetDlgItem(window, IDC_PROGRESS) != nullptr;
+}
+
+bool IsSetupFailedBox(HWND window)
+{
+    return IsBoxWithText(window, "Setup failed");
+}
+
+// The progress dialog and the result box share the caption "Setup".
+HWND WaitForSetupWindow(const SetupProcess& setup, bool (*matches)(HWND))
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 20000) {
+        HWND candidate = WaitForWindow(setup.Id(), "Setup", 1000);
+        if (candidate && matches(candidate)) return candidate;
+    }
+    return nullptr;
+}
+
+// On NT 4.0 a folder without INF files fails at once and quietly.
+class FailingSetup : public testing::Test {
+protected:
+    void SetUp() override { SetProgramWindowsVersion("setup.exe", "nt40"); }
+    void TearDown() override { SetProgramWindowsVersion("setup.exe", "winxp"); }
     ScratchFolder folder;
     SetupProcess setup;
-    ASSERT_TRUE(setup.Start("\"" + folder.Path().str() + "\""));
+};
 
-    HWND box = nullptr;
-    DWORD start = GetTickCount();
-    while (!box && GetTickCount() - start < 20000) {
-        HWND candidate = WaitForWindow(setup.Id(), "Setup", 1000);
-        if (candidate && IsBoxWithText(candidate, "Setup failed")) box = candidate;
-    }
+TEST_F(FailingSetup, ShowsSetupFailedAndEnds)
+{
+    ASSERT_TRUE(setup.Start("\"" + folder.Path().str() + "\""));
+    HWND box = WaitForSetupWindow(setup, IsSetupFailedBox);
     ASSERT_NE(nullptr, box);
     SaveScreenshot(box, "setup-failed");
     bool hasIcon = false;
@@ -98,36 +118,23 @@ TEST(ShellGui, FailedSetupShowsSetupFailedAndEnds)
     EXPECT_TRUE(hasIcon);
     ClickButton(box, IDOK);
     EXPECT_TRUE(setup.WaitForExit(10000));
-    SetProgramWindowsVersion("setup.exe", "winxp");
 }
 
-TEST(ShellGui, SilentFailedSetupShowsNothing)
+TEST_F(FailingSetup, SilentShowsNothing)
 {
-    SetProgramWindowsVersion("setup.exe", "nt40");
-    ScratchFolder folder;
-    SetupProcess setup;
     ASSERT_TRUE(setup.Start("/SILENT \"" + folder.Path().str() + "\""));
     bool boxSeen = false;
     while (!setup.WaitForExit(100)) {
         HWND window = WaitForWindow(setup.Id(), "Setup", 0);
-        if (window && IsBoxWithText(window, "Setup failed")) boxSeen = true;
+        if (window && IsSetupFailedBox(window)) boxSeen = true;
     }
     EXPECT_FALSE(boxSeen);
-    SetProgramWindowsVersion("setup.exe", "winxp");
 }
 
-TEST(ShellGui, ProgressDialogCarriesTheSetupCaptionAndABarUpTo12000)
+TEST_F(FailingSetup, ProgressDialogCarriesTheSetupCaptionAndABarUpTo12000)
 {
-    SetProgramWindowsVersion("setup.exe", "nt40");
-    ScratchFolder folder;
-    SetupProcess setup;
     ASSERT_TRUE(setup.Start("\"" + folder.Path().str() + "\""));
-    HWND dialog = nullptr;
-    DWORD start = GetTickCount();
-    while (!dialog && GetTickCount() - start < 20000) {
-        HWND candidate = WaitForWindow(setup.Id(), "Setup", 1000);
-        if (candidate && GetDlgItem(candidate, IDC_PROGRESS)) dialog = candidate;
-    }
+    HWND dialog = WaitForSetupWindow(setup, IsProgressDialog);
     ASSERT_NE(nullptr, dialog);
     HWND bar = GetDlgItem(dialog, IDC_PROGRESS);
     EXPECT_EQ(1, SendMessageA(bar, PBM_GETRANGE, TRUE, 0));
@@ -135,7 +142,6 @@ TEST(ShellGui, ProgressDialogCarriesTheSetupCaptionAndABarUpTo12000)
     EXPECT_NE(0, GetWindowLongA(bar, GWL_STYLE) & PBS_SMOOTH);
     SaveScreenshot(dialog, "progress");
     setup.WaitForExit(3000);
-    SetProgramWindowsVersion("setup.exe", "winxp");
 }
 
 }  // namespace
