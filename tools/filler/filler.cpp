@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "import_patch.h"
+#include "setupapi_fill.h"
 
 namespace {
 // Wine gives a new process no key state of its own: keys held before its
@@ -59,7 +60,9 @@ void SignalPatched()
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
     if (reason != DLL_PROCESS_ATTACH) return TRUE;
-    int changed = RedirectImports(GetModuleHandleA(nullptr), kRedirects, sizeof(kRedirects) / sizeof(kRedirects[0]));
+    HMODULE program = GetModuleHandleA(nullptr);
+    int changed = RedirectImports(program, kRedirects, sizeof(kRedirects) / sizeof(kRedirects[0]));
+    changed += RedirectImports(program, kSetupApiRedirects, kSetupApiRedirectCount);
     if (changed > 0) SignalPatched();
     return TRUE;
 }
