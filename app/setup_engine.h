@@ -42,6 +42,8 @@ public:
     int m_restartNeeded = 0;
     std::vector<CString> m_oemInfPaths;
     std::vector<CString> m_presentHardwareIds;
+    // How long an installation waits for Windows to set up the device.
+    DWORD m_deviceReadyLimitMs = 120000;
 
     SetupResult Install(const CString& source);
     SetupResult Remove(const CString& folder, int totalCleanup, int keepDevices);
@@ -49,9 +51,14 @@ public:
     void SignalDeviceReady() const;
 
     // Installation sequence.
+    SetupResult InstallByClassInstallerPath(const CString& source);
+    SetupResult InstallBy9xPath(const CString& source);
+    SetupResult EndEarly(SetupResult result);
     bool InstallPackagesByClassInstaller(const CString& source);
     bool PreinstallPackages(const CString& source);
-    void WaitForPendingInstalls();
+    // Signals the device-ready event once no device installation is pending;
+    // gives up, without signalling, after limitMs or repeated failed polls.
+    void WaitForPendingInstalls(DWORD limitMs);
     SetupResult WaitForDevice();
     // Windows NT 4.0 root-enumerated modem.
     SetupResult InstallNt4Modem(const CString& source);

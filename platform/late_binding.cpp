@@ -9,6 +9,12 @@ std::string& ExtensionName()
     static std::string name = "ZEDor.Dll";
     return name;
 }
+
+std::string& PendingInstallName()
+{
+    static std::string name = "setupapi.dll";
+    return name;
+}
 }  // namespace
 
 bool CLateLibrary::EnsureLoaded()
@@ -41,6 +47,7 @@ CLateLibrary& CfgMgrLibrary()
 }
 
 const char* ExtensionLibraryName() { return ExtensionName().c_str(); }
+const char* PendingInstallLibraryName() { return PendingInstallName().c_str(); }
 
 FARPROC BoundEntryPoint(CLateLibrary& library, const char* exportName, const char* text, const char* caption)
 {
@@ -54,6 +61,7 @@ namespace late_binding {
 void SetSetupApiLibraryName(const char* name) { SetupApiLibrary().SetName(name); }
 void SetCfgMgrLibraryName(const char* name) { CfgMgrLibrary().SetName(name); }
 void SetExtensionLibraryName(const char* name) { ExtensionName() = name ? name : "ZEDor.Dll"; }
+void SetPendingInstallLibraryName(const char* name) { PendingInstallName() = name ? name : "setupapi.dll"; }
 void ForgetSetupApi() { SetupApiLibrary().Forget(); }
 void ForgetCfgMgr() { CfgMgrLibrary().Forget(); }
 void* LoadedSetupApi() { return SetupApiLibrary().Module(); }

@@ -1,6 +1,7 @@
 // Test seams of the late-bound libraries. The product never calls these: it
 // loads "SetupApi.Dll", "CfgMgr32.Dll" and "ZEDor.Dll" by bare name and never
-// unloads SetupAPI or the configuration manager.
+// unloads SetupAPI or the configuration manager; the wait for pending device
+// installations loads "setupapi.dll" on its own, for the call only.
 #pragma once
 
 namespace late_binding {
@@ -8,6 +9,7 @@ namespace late_binding {
 void SetSetupApiLibraryName(const char* name);
 void SetCfgMgrLibraryName(const char* name);
 void SetExtensionLibraryName(const char* name);
+void SetPendingInstallLibraryName(const char* name);
 
 // Forgets the loaded SetupAPI / configuration-manager module so the next call
 // loads by the current name again. The module is released too, so a fixture

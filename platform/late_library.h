@@ -34,6 +34,8 @@ CLateLibrary& SetupApiLibrary();
 CLateLibrary& CfgMgrLibrary();
 // The extension library is loaded afresh for every call: only its name is kept.
 const char* ExtensionLibraryName();
+// The library asked whether device installations are pending.
+const char* PendingInstallLibraryName();
 
 // Converts a looked-up entry point to the function type it was declared with.
 // A copy of the bits rather than a cast between unrelated function types.
