@@ -343,4 +343,62 @@ TEST_F(InstallSequenceTest, WaitEndsByTheDialogsSignalOrByItsLimit)
     CloseHandle(engine.m_hDeviceReady);
 }
 
+// On Windows 98 and Me the package is only made known to Windows: Plug and
+// Play sets up the modem once the tree is enumerated again. The machine's
+// configuration manager plays the PCI bus (from its hardware list) and Plug
+// and Play, which Wine lacks.
+TEST_F(InstallSequenceTest, NineXPathLeavesTheModemToPlugAndPlayFromThePreinstalledInf)
+{
+    const std::string busKey = "Software\\WineMachine\\Bus";
+    int n = 0;
+    for (const VersionRecord* version : {&kWin98, &kWinMe}) {
+        SCOPED_TRACE(version->name);
+        ScopedVersion scoped(*version);
+        ScopedLibraries libraries(kCfgFill, nullptr);
+        const std::string device = "PCI\\VEN_8086&DEV_2416&SUBSYS_24168086&REV_01\\3&SEQPNP" + std::to_string(n);
+        const std::vector<std::string> ids = machine::PciHardwareIds("PCI\\VEN_8086&DEV_2416", "24168086", "01");
+        ASSERT_TRUE(machine::CreateDevice(device, ids));
+        m_devices.push_back(device);
+        std::string bus = "{4D36E96D-E325-11CE-BFC1-08002BE10318}";
+        bus.push_back('\0');
+        for (const std::string& id : ids) bus += id + std::string(1, '\0');
+        bus.push_back('\0');
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, busKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                 nullptr, &key, nullptr));
+        RegSetValueExA(key, device.c_str(), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(bus.data()),
+                       static_cast<DWORD>(bus.size()));
+        RegCloseKey(key);
+
+        machine::ModemInf inf;
+        inf.signature = "VXSEQPNP";
+        inf.files = {"seqpnp" + std::to_string(n) + ".vxd"};
+        const std::string folder = "pnp" + std::to_string(n) + "\\";
+        m_scratch.Write((folder + "seqpnp" + std::to_string(n) + ".inf").c_str(), inf.Text());
+        m_scratch.Write((folder + inf.files[0]).c_str(), "driver");
+        DeleteFileA(m_log.c_str());
+
+        CSetupEngine engine;
+        EXPECT_EQ(SETUP_OK, engine.Install(m_scratch.Path() + folder.c_str()));
+        // The removal pass took the node away; the bus found it again and it
+        // was set up from the INF copied into the INF folder.
+        std::string log = Log();
+        EXPECT_NE(std::string::npos, log.find("found " + device)) << log;
+        EXPECT_NE(std::string::npos, log.find("installed " + device)) << log;
+        EXPECT_TRUE(Exists(machine::SystemFolder() + "\\" + inf.files[0]));
+        const std::string driverKey = machine::DriverKeyPath(device);
+        ASSERT_FALSE(driverKey.empty());
+        char signature[64] = {0};
+        DWORD size = sizeof(signature);
+        EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, driverKey.c_str(), "VXSignature", RRF_RT_REG_SZ,
+                                              nullptr, signature, &size));
+        EXPECT_STREQ("VXSEQPNP", signature);
+        CloseHandle(engine.m_hDeviceReady);
+        machine::DeleteMachineKey(busKey);
+        machine::RemoveDeviceIfPresent(device);
+        DeleteFileA((machine::SystemFolder() + "\\" + inf.files[0]).c_str());
+        ++n;
+    }
+}
+
 }  // namespace
