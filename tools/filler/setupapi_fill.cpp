@@ -62,5 +62,12 @@ const size_t kSetupApiRedirectCount = sizeof(kSetupApiRedirects) / sizeof(kSetup
 
 int FillSetupApiGaps()
 {
+    // In a program linked with this code, &GetProcAddress can be the program's
+    // own import thunk, which the redirect below sends to FilledGetProcAddress
+    // (which would then call itself): take kernel32's export instead.
+    if (HMODULE kernel = GetModuleHandleA("kernel32.dll")) {
+        if (FARPROC real = GetProcAddress(kernel, "GetProcAddress"))
+            g_realGetProcAddress = reinterpret_cast<GetProcAddressFunction>(reinterpret_cast<void*>(real));
+    }
     return RedirectImports(GetModuleHandleA(nullptr), kSetupApiRedirects, kSetupApiRedirectCount);
 }
