@@ -16,7 +16,8 @@
 //                        driver key has no "InfPath") gets the best compatible
 //                        driver of the Windows INF folder, as Windows 98 and Me
 //                        set up a modem from a pre-installed INF. Files are
-//                        not copied (the INF's files are in place by then).
+//                        not copied (the INF's files are in place by then) and
+//                        co-installers are not registered.
 //                        Succeeds. Each call is appended as "reenumerate <node>
 //                        <flags>", each device set up as "installed <instance
 //                        id>", to the file that CFGMGR_FILL_LOG names, if set;
@@ -85,7 +86,9 @@ bool InstallBestDriver(HDEVINFO devices, SP_DEVINFO_DATA& device)
     if (!SetupDiSetDeviceInstallParamsA(devices, &device, &params)) return false;
     if (!SetupDiBuildDriverInfoList(devices, &device, SPDIT_COMPATDRIVER)) return false;
     if (!SetupDiCallClassInstaller(DIF_SELECTBESTCOMPATDRV, devices, &device)) return false;
-    SetupDiCallClassInstaller(DIF_REGISTER_COINSTALLERS, devices, &device);
+    // No DIF_REGISTER_COINSTALLERS: Wine copies co-installer files then even
+    // with DI_NOFILECOPY, from the folder of the INF's source disk, and loops
+    // for ever when they are not there (an INF copied into the INF folder).
     return SetupDiCallClassInstaller(DIF_INSTALLDEVICE, devices, &device) != FALSE;
 }
 
