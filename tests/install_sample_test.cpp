@@ -223,35 +223,18 @@ TEST(SamplePackage, ExtensionLibraryLogsEachCommand)
     SetCurrentDirectoryA(saved);
 }
 
-// Runs a program of the build's bin folder and returns its exit code (-1 when
-// it cannot start or does not end within a minute).
-int RunTool(const std::string& commandLine)
-{
-    std::string line = commandLine;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return -1;
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
-}
-
 // The demo machine's tools: make-machine makes the modem with an earlier
 // signed installation (once), and machine-report shows it.
 TEST(SamplePackage, DemoMachineToolsMakeAndReportTheModem)
 {
     const std::string bin = BinaryDirectory().str() + "\\bin\\";
-    ASSERT_EQ(0, RunTool("\"" + bin + "make-machine.exe\" --earlier-install"));
-    EXPECT_EQ(0, RunTool("\"" + bin + "make-machine.exe\""));  // already there: nothing changes
-    EXPECT_EQ(2, RunTool("\"" + bin + "make-machine.exe\" --unknown"));
+    ASSERT_EQ(0, RunProgramToEnd("\"" + bin + "make-machine.exe\" --earlier-install", 60000));
+    EXPECT_EQ(0, RunProgramToEnd("\"" + bin + "make-machine.exe\"", 60000));  // already there: nothing changes
+    EXPECT_EQ(2, RunProgramToEnd("\"" + bin + "make-machine.exe\" --unknown", 60000));
 
     ScratchFolder scratch;
     const CString report = scratch.Path() + "report.txt";
-    ASSERT_EQ(0, RunTool("\"" + bin + "machine-report.exe\" \"" + report.str() + "\""));
+    ASSERT_EQ(0, RunProgramToEnd("\"" + bin + "machine-report.exe\" \"" + report.str() + "\"", 60000));
     const std::string text = ReadWholeFile(report);
     const std::string device = "device PCI\\VEN_8086&DEV_2416&SUBSYS_24168086&REV_01\\3&2411E6FE&0&F7 = class=Modem; "
                                "hwid=PCI\\VEN_8086&DEV_2416&SUBSYS_24168086&REV_01; driver={4D36E96D-E325-11CE-"
@@ -276,7 +259,7 @@ TEST(SamplePackage, DemoMachineToolsMakeAndReportTheModem)
     for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
         lines.push_back(text.substr(at, end - at));
     EXPECT_TRUE(std::is_sorted(lines.begin(), lines.end()));
-    ASSERT_EQ(0, RunTool("\"" + bin + "machine-report.exe\" \"" + report.str() + "\""));
+    ASSERT_EQ(0, RunProgramToEnd("\"" + bin + "machine-report.exe\" \"" + report.str() + "\"", 60000));
     EXPECT_EQ(text, ReadWholeFile(report)) << "a second snapshot of the same machine differs";
 }
 

@@ -23,22 +23,6 @@ int CountDevices()
     return count;
 }
 
-// Runs the program and waits for its end; false when it did not end in time.
-bool RunToEnd(const std::string& commandLine, DWORD timeoutMs)
-{
-    std::string writable = commandLine;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &writable[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    bool ended = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    if (!ended) TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return ended;
-}
-
 TEST(RemoveSetupExeTest, SilentUninstallRemovesTheSignedDevice)
 {
     const std::string signedDevice = "PCI\\VEN_8086&DEV_2416&SUBSYS_00000000&REV_01\\3&EXESIGNED&0&FD";
@@ -58,7 +42,7 @@ TEST(RemoveSetupExeTest, SilentUninstallRemovesTheSignedDevice)
 
     std::string setup = std::string(BinaryDirectory().c_str()) + "\\bin\\setup.exe";
     ASSERT_TRUE(FileExists(setup.c_str()));
-    ASSERT_TRUE(RunToEnd("\"" + setup + "\" /REMOVE /SILENT", 60000));
+    ASSERT_NE(-1, RunProgramToEnd("\"" + setup + "\" /REMOVE /SILENT", 60000));
 
     EXPECT_FALSE(machine::DeviceExists(signedDevice));
     EXPECT_FALSE(machine::MachineKeyExists(driverKey));

@@ -17,23 +17,6 @@ namespace {
 const char kModemInstance[] = "PCI\\VEN_8086&DEV_2416&SUBSYS_24168086&REV_01\\3&2411E6FE&0&F7";
 const DWORD kRunLimitMs = 180000;
 
-bool RunProgram(const std::string& commandLine)
-{
-    std::string writable = commandLine;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &writable[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    bool ended = WaitForSingleObject(process.hProcess, kRunLimitMs) == WAIT_OBJECT_0;
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    if (!ended) TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return ended && code == 0;
-}
-
 std::string Bin() { return std::string(ProgramFolder().c_str()) + "\\"; }
 
 bool PreferOurConfigurationManager(const char* program)
@@ -78,7 +61,7 @@ protected:
                               FALSE));
         ASSERT_TRUE(PreferOurConfigurationManager("setup.exe"));
         ASSERT_TRUE(PreferOurConfigurationManager("make-machine.exe"));
-        ASSERT_TRUE(RunProgram("\"" + Bin() + "make-machine.exe\""));
+        ASSERT_EQ(0, RunProgramToEnd("\"" + Bin() + "make-machine.exe\"", kRunLimitMs));
     }
 
     // Runs setup.exe with the arguments to its end, then lets Plug and Play
@@ -90,7 +73,7 @@ protected:
         ASSERT_TRUE(setup.StartWithFiller(arguments));
         ASSERT_TRUE(setup.WaitForExit(kRunLimitMs)) << "setup.exe " << arguments << " did not end (a box waiting?)";
         if (&version == &kNt4) return;
-        ASSERT_TRUE(RunProgram("\"" + Bin() + "make-machine.exe\" --plug-and-play"));
+        ASSERT_EQ(0, RunProgramToEnd("\"" + Bin() + "make-machine.exe\" --plug-and-play", kRunLimitMs));
     }
 };
 

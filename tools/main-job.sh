@@ -38,11 +38,11 @@ export WINEPREFIX="$OUT/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="
 
 build() {
     # The program as shipped: 32-bit, checked.
-    cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
     cmake --build build/win32 -j "$JOBS" --target setup
     tools/check-pe.sh build/win32/bin/setup.exe
     # This machine runs 64-bit Wine only, so the machine runs the 64-bit build of the same sources.
-    cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
     cmake --build build/win64 -j "$JOBS" --target setup filler filler-launch cfgmgr_machine sample_package \
         make-machine machine-report
 }
@@ -56,6 +56,8 @@ make_machine() {
     timeout 30 wineserver -p >/dev/null 2>&1 </dev/null || true
     w reg add 'HKCU\Software\Wine' /v Version /d "$WINE_VERSION" /f >/dev/null 2>&1
     w reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # Title bars drawn by Wine itself (Xvfb has no window manager), for the screenshots.
+    w reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
     # The two pieces Wine's device installer lacks, as parts of the machine:
     # C:\machine\filler-launch.exe starts a program with filler.dll, which
@@ -103,9 +105,13 @@ run_setup() {
             kill -0 "$pid" 2>/dev/null || break
             sleep 0.05
         done
-        if [ -n "$window" ]; then
-            import -window "$window" "$OUT/$shot.png" 2>/dev/null && echo "(screenshot: $OUT/$shot.png)" || true
-        fi
+        # The last picture taken while the dialog is still up shows the most progress.
+        while [ -n "$window" ] && xdotool getwindowname "$window" >/dev/null 2>&1; do
+            import -window "$window" "$OUT/$shot.tmp.png" 2>/dev/null && mv "$OUT/$shot.tmp.png" "$OUT/$shot.png"
+            sleep 0.1
+        done
+        rm -f "$OUT/$shot.tmp.png"
+        [ -f "$OUT/$shot.png" ] && echo "(screenshot of the progress dialog: $OUT/$shot.png)"
     fi
     # A box (setup failed, an error) would wait for a person: save it and answer it.
     while kill -0 "$pid" 2>/dev/null; do
@@ -147,16 +153,16 @@ main_job() {
     make_machine
     cat <<EOF
 
-The machine has a PCI modem controller (PCI\\VEN_8086&DEV_2416&SUBSYS_24168086&REV_01 with the full
-list of PCI hardware ids)${EARLIER:+ carrying an earlier installation of the package}. Two parts of it stand in for
-what Wine's device installer lacks; they belong to the machine, not to setup.exe:
-  C:\\machine\\filler-launch.exe + filler.dll  setup.exe is started through it: Wine leaves
-      SetupDiSetSelectedDriverA unimplemented (a call ends the program); the filler answers it by
-      selecting the best compatible driver, as Windows does for the driver asked for.
-  C:\\windows\\system32\\cfgmgr32.dll (native for setup.exe)  Wine's configuration manager cannot locate
-      the root of the device tree or enumerate it again; this one can, plays the PCI bus (a removed
-      device that is still plugged in is found again) and sets up new devices from the INF folder,
-      as Plug and Play does.
+The machine has a PCI modem controller, PCI\\VEN_8086&DEV_2416&SUBSYS_24168086&REV_01 with the full
+list of PCI hardware ids${EARLIER:+, carrying an earlier installation of the package}.
+Two parts of the machine stand in for what Wine's device installer lacks (not part of setup.exe):
+  C:\\machine\\filler-launch.exe + filler.dll
+      setup.exe is started through it. Wine leaves SetupDiSetSelectedDriverA unimplemented (a call
+      ends the program); the filler answers it by selecting the best compatible driver.
+  C:\\windows\\system32\\cfgmgr32.dll (preferred for setup.exe)
+      Wine's configuration manager cannot locate the root of the device tree or enumerate it again.
+      This one can; it also plays the PCI bus (a removed device still plugged in is found again) and
+      Plug and Play (a device without driver gets the best one of the INF folder).
 EOF
     snapshot before
     echo

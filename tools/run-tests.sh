@@ -20,3 +20,11 @@ cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/
 cmake --build build/win64 -j "$JOBS"
 cd build/win64
 xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j "$JOBS"
+
+# The main job, as the README's first command runs it, on two of the ways of
+# installing: the class installer (XP) and Plug and Play (98).
+cd ../..
+for version in xp 98; do
+    echo "== main job, Windows $version machine"
+    bash tools/main-job.sh "$version"
+done

@@ -6,6 +6,7 @@
 #include "app/os_class.h"
 #include "framework/msgbox.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 
 namespace {
 std::vector<CapturedBox> g_boxes;
@@ -121,4 +122,23 @@ std::string ReadWholeFile(const char* path)
 bool FileExists(const char* path)
 {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+int RunProgramToEnd(const std::string& commandLine, DWORD timeoutMs)
+{
+    std::string writable = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &writable[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return -1;
+    KernelHandle thread(process.hThread);
+    KernelHandle program(process.hProcess);
+    if (WaitForSingleObject(program, timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(program, 1);
+        return -1;
+    }
+    DWORD code = 0;
+    if (!GetExitCodeProcess(program, &code)) return -1;
+    return static_cast<int>(code);
 }

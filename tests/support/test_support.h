@@ -70,4 +70,9 @@ private:
 };
 
 std::string ReadWholeFile(const char* path);
+
+// Runs a command line as a new process and waits for its end: the exit code,
+// or -1 when it cannot start or has not ended within the time (it is then
+// ended).
+int RunProgramToEnd(const std::string& commandLine, DWORD timeoutMs);
 bool FileExists(const char* path);

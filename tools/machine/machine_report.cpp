@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "machine_folders.h"
 #include "platform/handles.h"
 
 namespace {
@@ -268,20 +269,6 @@ void ReportDriverKeys()
 }
 
 // ---- Files ------------------------------------------------------------------
-
-std::string WindowsFolder()
-{
-    char folder[MAX_PATH] = {0};
-    UINT length = GetWindowsDirectoryA(folder, sizeof(folder));
-    return length > 0 && length < sizeof(folder) ? std::string(folder, length) : std::string("C:\\windows");
-}
-
-std::string SystemFolder()
-{
-    char folder[MAX_PATH] = {0};
-    UINT length = GetSystemDirectoryA(folder, sizeof(folder));
-    return length > 0 && length < sizeof(folder) ? std::string(folder, length) : WindowsFolder() + "\\system32";
-}
 
 bool ReadFileBytes(const std::string& path, std::string& content)
 {

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "machine_folders.h"
 #include "platform/handles.h"
 
 namespace {
@@ -88,20 +89,6 @@ bool SetMachineString(const std::string& path, const char* name, const std::stri
         return false;
     DevRegKey key(created);
     return SetString(key, name, value);
-}
-
-std::string WindowsFolder()
-{
-    char folder[MAX_PATH] = {0};
-    UINT length = GetWindowsDirectoryA(folder, sizeof(folder));
-    return length > 0 && length < sizeof(folder) ? std::string(folder, length) : std::string("C:\\windows");
-}
-
-std::string SystemFolder()
-{
-    char folder[MAX_PATH] = {0};
-    UINT length = GetSystemDirectoryA(folder, sizeof(folder));
-    return length > 0 && length < sizeof(folder) ? std::string(folder, length) : WindowsFolder() + "\\system32";
 }
 
 bool WriteTextFile(const std::string& path, const std::string& content)
