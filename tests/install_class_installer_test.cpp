@@ -1,7 +1,8 @@
 // Installation of package records through the class installer: a present
 // modem's driver updated in place from a package INF of our own, the section
 // files the program copies itself, the OEM INF copy, the restart flags, and
-// which records are left alone or handed to the pre-installation.
+// which records are left alone or handed to the pre-installation; then the
+// whole installation on Windows XP, also over an earlier installation.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -484,6 +485,98 @@ TEST_F(ClassInstallerTest, QueuedFileIsCopiedFromTheInfFolderAndAFileInUseAsksFo
     EXPECT_EQ(0u, CDeviceUpdater::QueueScanCallback(&updater, SPFILENOTIFY_QUEUESCAN,
                                                     reinterpret_cast<UINT_PTR>(target.c_str()), SPQ_DELAYED_COPY));
     EXPECT_EQ(1, updater.m_needsRestart);
+}
+
+
+
+// The whole installation on Windows XP, as the progress dialog's worker runs it.
+class XpInstallationTest : public ClassInstallerTest {
+protected:
+    void TearDown() override
+    {
+        ClassInstallerTest::TearDown();
+        if (m_engine.m_hDeviceReady) CloseHandle(m_engine.m_hDeviceReady);
+        DeleteOemInfs();
+    }
+    // The package of WritePackage with a description file and its cabinet.
+    CString WriteDescribedPackage(const Package& package)
+    {
+        WritePackage(package);
+        m_folder.Write("pkg\\vxxp.scp", "[General]\nVXSignature=VXXPPKG\nSource=VXXPCAB\n");
+        m_folder.Write("pkg\\VXXPCAB.CAB", "cabinet");
+        return m_folder.Path() + "pkg\\";
+    }
+    std::vector<int> Tail(size_t count)
+    {
+        std::vector<int> amounts = m_progress.Amounts();
+        if (amounts.size() > count) amounts.erase(amounts.begin(), amounts.end() - static_cast<long>(count));
+        return amounts;
+    }
+
+    machine::ProgressWindow m_progress;
+    CSetupEngine m_engine;
+};
+
+TEST_F(XpInstallationTest, PresentModemIsUpdatedAndTheRunWaitsUntilItIsReady)
+{
+    const std::string device = CreateModem("22220000");
+    Package package;
+    package.prefix = "vxwhole";
+    const CString source = WriteDescribedPackage(package);
+    m_engine.m_hWndNotify = m_progress.Handle();
+
+    EXPECT_EQ(SETUP_OK, m_engine.Install(source));
+    EXPECT_EQ("vxwhole", ReadMachineString(machine::DriverKeyPath(device), "VXUpdValue"));
+    EXPECT_NE(nullptr, m_engine.m_hDeviceReady);  // it waited for the device
+    EXPECT_EQ((std::vector<int>{4000, 12000}), Tail(2));
+}
+
+TEST_F(XpInstallationTest, CoinstallerAskingForRebootMakesTheRunAskForARestart)
+{
+    const std::string device = CreateModem("33330000");
+    Package package;
+    package.prefix = "vxwhreb";
+    package.coinstaller = true;
+    m_systemFiles.push_back(kCoinstaller);
+    const CString source = WriteDescribedPackage(package);
+    m_engine.m_hWndNotify = m_progress.Handle();
+
+    EXPECT_EQ(SETUP_RESTART, m_engine.Install(source));
+    EXPECT_EQ("vxwhreb", ReadMachineString(machine::DriverKeyPath(device), "VXUpdValue"));
+    EXPECT_NE(nullptr, m_engine.m_hDeviceReady);
+    EXPECT_EQ((std::vector<int>{4000, 12000}), Tail(2));
+}
+
+// Over an earlier installation: the pass without folder removes it, the pass
+// with the package binds the package to the present modem, which is updated;
+// the run asks for a restart at once.
+TEST_F(XpInstallationTest, SetupOverAnEarlierInstallationReplacesItOnThePresentModem)
+{
+    const std::string device = CreateModem("44440000");
+    machine::ModemInf earlier;
+    earlier.signature = "VXXPOLD";
+    earlier.files = {"vxxpold.sys"};
+    const std::string earlierInf = machine::InstallInf("oemxpold.inf", earlier.Text());
+    const std::string earlierFile = machine::InstallSystemFile("vxxpold.sys");
+    ASSERT_TRUE(machine::SetDriverString(device, "VXSignature", "VXXPOLD"));
+    ASSERT_TRUE(machine::SetDriverString(device, "InfPath", "oemxpold.inf"));
+    Package package;
+    package.prefix = "vxxpnew";
+    const CString source = WriteDescribedPackage(package);
+    m_engine.m_hWndNotify = m_progress.Handle();
+
+    EXPECT_EQ(SETUP_RESTART, m_engine.Install(source));
+
+    EXPECT_FALSE(FileExists(earlierInf.c_str()));   // the earlier INF went with the first pass
+    EXPECT_FALSE(FileExists(earlierFile.c_str()));  // and so did its file
+    const std::string driverKey = machine::DriverKeyPath(device);
+    EXPECT_EQ("vxxpnew", ReadMachineString(driverKey, "VXUpdValue"));
+    EXPECT_EQ("package copy of vxxpnewnt.sys", ReadWholeFile(SystemFile("vxxpnewnt.sys").c_str()));
+    EXPECT_EQ(nullptr, m_engine.m_hDeviceReady);  // no wait
+    EXPECT_EQ((std::vector<int>{4000, 12000}), Tail(2));
+    const std::string keep = machine::WindowsFolder() + "\\Tarvo\\VXXPPKG\\";
+    EXPECT_EQ("cabinet", ReadWholeFile((keep + "VXXPCAB.CAB").c_str()));
+    EXPECT_TRUE(FileExists((keep + "vxxp.scp").c_str()));
 }
 
 }  // namespace
