@@ -174,7 +174,8 @@ ProbeReport RunProbe(const char* locale, const CString& folder, const std::vecto
     for (const std::string& text : texts) command += " \"" + text + "\"";
     if (!StartUnixProgram("/usr/bin/env", command, folder)) return report;
     // Wine cannot wait for a Unix program: the report appears when the probe is done.
-    for (int i = 0; i < 600 && !FileExists(output); ++i) Sleep(50);
+    // A new Wine process under another locale can take long on a loaded machine.
+    for (int i = 0; i < 2400 && !FileExists(output); ++i) Sleep(50);
     if (!FileExists(output)) return report;
     std::string content = ReadWholeFile(output);
     size_t at = 0;

@@ -127,8 +127,13 @@ bool DeviceExists(const std::string& instanceId)
 
 void RemoveDeviceIfPresent(const std::string& instanceId)
 {
-    OpenedDevice device(instanceId);
-    if (device.IsOpen()) SetupDiRemoveDevice(device.List(), device.Data());
+    // Once, under a heavily loaded machine, a removal left devices behind for
+    // the next test to find: try again while the device is still there.
+    for (int attempt = 0; attempt < 5 && DeviceExists(instanceId); ++attempt) {
+        if (attempt > 0) Sleep(200);
+        OpenedDevice device(instanceId);
+        if (device.IsOpen()) SetupDiRemoveDevice(device.List(), device.Data());
+    }
 }
 
 std::string EnumKeyPath(const std::string& instanceId)
