@@ -172,7 +172,13 @@ ProbeReport RunProbe(const char* locale, const CString& folder, const std::vecto
     std::string command = "LOCPATH=" + BinaryDirectoryUnix() + "/locales LC_ALL=" + locale + " wine \"" +
                           (ProgramFolder() + "\\ui_lang_probe.exe").c_str() + "\" \"" + output.c_str() + "\"";
     for (const std::string& text : texts) command += " \"" + text + "\"";
-    if (!StartUnixProgram("/usr/bin/env", command, folder)) return report;
+    // Starting a Unix program from Wine fails now and then on a loaded machine.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0) Sleep(500);
+        started = StartUnixProgram("/usr/bin/env", command, folder);
+    }
+    if (!started) return report;
     // Wine cannot wait for a Unix program: the report appears when the probe is done.
     // A new Wine process under another locale can take long on a loaded machine.
     for (int i = 0; i < 2400 && !FileExists(output); ++i) Sleep(50);
