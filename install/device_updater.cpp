@@ -9,9 +9,6 @@
 #include "platform/setupapi_bind.h"
 
 namespace {
-// Not in every SetupAPI header: install the best-ranked (rank 0) driver without asking.
-const DWORD FLAGSEX_AUTOSELECTRANK0 = 0x00000002;
-
 // Copies text with its terminator when it fits into size bytes; otherwise
 // leaves the buffer empty and returns false.
 bool CopyIfFits(char* buffer, size_t size, const char* text)
@@ -26,8 +23,9 @@ bool CopyIfFits(char* buffer, size_t size, const char* text)
     return true;
 }
 
-// The file name and extension of a path (what follows the last separator).
-const char* FileNamePart(const char* path)
+// The file name and extension of a path: what follows the last separator,
+// taking "/" and ":" as separators too, as the C runtime's path splitting does.
+const char* NameAfterFolder(const char* path)
 {
     const char* name = path;
     for (const char* p = path; *p; ++p)
@@ -65,7 +63,7 @@ void CDeviceUpdater::SetInfPath(const char* path)
 
     // Drive and folder, as path splitting gives them: up to and including
     // the last separator, or just "X:" for a drive-relative name.
-    size_t folderLength = static_cast<size_t>(FileNamePart(m_infPath) - m_infPath);
+    size_t folderLength = static_cast<size_t>(NameAfterFolder(m_infPath) - m_infPath);
     if (folderLength == 0 && m_infPath[0] && m_infPath[1] == ':') folderLength = 2;
     std::memcpy(m_infFolder, m_infPath, folderLength);
 }
@@ -145,7 +143,7 @@ int CDeviceUpdater::UpdateDriver()
     setupapi::SetupDiGetDeviceInstallParamsA(m_hDevList, &m_device, &params);
     CopyIfFits(params.DriverPath, sizeof(params.DriverPath), m_infPath);
     params.Flags |= DI_ENUMSINGLEINF | DI_QUIETINSTALL | DI_NOFILECOPY;
-    params.FlagsEx |= FLAGSEX_AUTOSELECTRANK0;
+    params.FlagsEx |= DI_FLAGSEX_AUTOSELECTRANK0;
 
     CopyInfAsOem();
     int result = CopySectionFiles() ? 1 : 0;
@@ -270,7 +268,7 @@ UINT CALLBACK CDeviceUpdater::QueueScanCallback(PVOID context, UINT notification
     if (!updater || !target) return NO_ERROR;
     // A file in use is copied at the next start (SPQ_DELAYED_COPY).
     if (second) updater->m_needsRestart = 1;
-    CString source = CString(updater->m_infFolder) + FileNamePart(target);
+    CString source = CString(updater->m_infFolder) + NameAfterFolder(target);
     setupapi::SetupDecompressOrCopyFileA(source, target, nullptr);
     return NO_ERROR;
 }

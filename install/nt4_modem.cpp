@@ -15,11 +15,6 @@
 #include "platform/setupapi_bind.h"
 #include "remove/removal_support.h"
 
-// Older SDK headers lack it.
-#ifndef DI_FLAGSEX_AUTOSELECTRANK0
-#define DI_FLAGSEX_AUTOSELECTRANK0 0x00000002L
-#endif
-
 namespace {
 const char MODEM_CLASS_NAME[] = "MODEM";
 const char DEVICE_ENUMERATOR[] = "Root\\PCI&VEN_8086&DEV_2416";

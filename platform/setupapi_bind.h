@@ -7,6 +7,12 @@
 #include <windows.h>
 #include <setupapi.h>
 
+// Install the best-ranked (rank 0) driver without asking; MinGW's SetupAPI
+// header lacks it.
+#ifndef DI_FLAGSEX_AUTOSELECTRANK0
+#define DI_FLAGSEX_AUTOSELECTRANK0 0x00000002L
+#endif
+
 #ifndef _WIN64
 // SetupAPI of Windows 95 to XP checks cbSize against the 32-bit layouts.
 static_assert(sizeof(SP_DEVINFO_DATA) == 28, "SP_DEVINFO_DATA has its 32-bit size");

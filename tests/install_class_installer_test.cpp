@@ -506,12 +506,6 @@ protected:
         m_folder.Write("pkg\\VXXPCAB.CAB", "cabinet");
         return m_folder.Path() + "pkg\\";
     }
-    std::vector<int> Tail(size_t count)
-    {
-        std::vector<int> amounts = m_progress.Amounts();
-        if (amounts.size() > count) amounts.erase(amounts.begin(), amounts.end() - static_cast<long>(count));
-        return amounts;
-    }
 
     machine::ProgressWindow m_progress;
     CSetupEngine m_engine;
@@ -528,7 +522,7 @@ TEST_F(XpInstallationTest, PresentModemIsUpdatedAndTheRunWaitsUntilItIsReady)
     EXPECT_EQ(SETUP_OK, m_engine.Install(source));
     EXPECT_EQ("vxwhole", ReadMachineString(machine::DriverKeyPath(device), "VXUpdValue"));
     EXPECT_NE(nullptr, m_engine.m_hDeviceReady);  // it waited for the device
-    EXPECT_EQ((std::vector<int>{4000, 12000}), Tail(2));
+    EXPECT_EQ((std::vector<int>{4000, 12000}), m_progress.LastAmounts(2));
 }
 
 TEST_F(XpInstallationTest, CoinstallerAskingForRebootMakesTheRunAskForARestart)
@@ -544,7 +538,7 @@ TEST_F(XpInstallationTest, CoinstallerAskingForRebootMakesTheRunAskForARestart)
     EXPECT_EQ(SETUP_RESTART, m_engine.Install(source));
     EXPECT_EQ("vxwhreb", ReadMachineString(machine::DriverKeyPath(device), "VXUpdValue"));
     EXPECT_NE(nullptr, m_engine.m_hDeviceReady);
-    EXPECT_EQ((std::vector<int>{4000, 12000}), Tail(2));
+    EXPECT_EQ((std::vector<int>{4000, 12000}), m_progress.LastAmounts(2));
 }
 
 // Over an earlier installation: the pass without folder removes it, the pass
@@ -573,7 +567,7 @@ TEST_F(XpInstallationTest, SetupOverAnEarlierInstallationReplacesItOnThePresentM
     EXPECT_EQ("vxxpnew", ReadMachineString(driverKey, "VXUpdValue"));
     EXPECT_EQ("package copy of vxxpnewnt.sys", ReadWholeFile(SystemFile("vxxpnewnt.sys").c_str()));
     EXPECT_EQ(nullptr, m_engine.m_hDeviceReady);  // no wait
-    EXPECT_EQ((std::vector<int>{4000, 12000}), Tail(2));
+    EXPECT_EQ((std::vector<int>{4000, 12000}), m_progress.LastAmounts(2));
     const std::string keep = machine::WindowsFolder() + "\\Tarvo\\VXXPPKG\\";
     EXPECT_EQ("cabinet", ReadWholeFile((keep + "VXXPCAB.CAB").c_str()));
     EXPECT_TRUE(FileExists((keep + "vxxp.scp").c_str()));

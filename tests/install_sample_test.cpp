@@ -14,6 +14,7 @@
 
 #include "inf/source_folder.h"
 #include "platform/ext_lib.h"
+#include "tests/support/machine.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -27,19 +28,8 @@ std::string Upper(std::string text)
     return text;
 }
 
-std::string WindowsFolder()
-{
-    char folder[MAX_PATH] = {0};
-    GetWindowsDirectoryA(folder, sizeof(folder));
-    return folder;
-}
-
-std::string SystemFolder()
-{
-    char folder[MAX_PATH] = {0};
-    GetSystemDirectoryA(folder, sizeof(folder));
-    return folder;
-}
+using machine::SystemFolder;
+using machine::WindowsFolder;
 
 // An INF opened by SetupAPI for the length of a test.
 class OpenInf {

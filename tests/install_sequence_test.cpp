@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/setup_engine.h"
+#include "platform/files.h"
 #include "platform/late_binding.h"
 #include "support/machine.h"
 #include "support/test_support.h"
@@ -21,11 +22,7 @@ const char kKeepRoot[] = "C:\\windows\\Tarvo\\";
 
 bool Exists(const std::string& path) { return FileExists(path.c_str()); }
 
-std::vector<int> Tail(const std::vector<int>& amounts, size_t count)
-{
-    if (amounts.size() <= count) return amounts;
-    return std::vector<int>(amounts.end() - static_cast<long>(count), amounts.end());
-}
+void DeleteKeepFolders() { DeleteDirectoryTree("C:\\windows\\Tarvo", false); }
 
 bool Contains(const std::vector<int>& amounts, int amount)
 {
@@ -76,26 +73,10 @@ protected:
     void TearDown() override
     {
         for (const std::string& id : m_devices) machine::RemoveDeviceIfPresent(id);
-        DeleteDirectoryTreeOf(kKeepRoot);
+        DeleteKeepFolders();
         late_binding::SetExtensionLibraryName(nullptr);
         SetEnvironmentVariableA("PENDING_WAIT_SCRIPT", nullptr);
         if (m_engine.m_hDeviceReady) CloseHandle(m_engine.m_hDeviceReady);
-    }
-
-    static void DeleteDirectoryTreeOf(const std::string& folder)
-    {
-        std::string command = "cmd.exe /c rmdir /s /q \"" + folder + "\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        std::vector<char> line(command.begin(), command.end());
-        line.push_back('\0');
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                            &startup, &process))
-            return;
-        WaitForSingleObject(process.hProcess, 10000);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
     }
 
     void SignedDevice(const std::string& id, const std::string& signature)
@@ -218,10 +199,10 @@ TEST_F(InstallSequenceTest, EveryVersionWithoutEarlierInstallationEndsReadyWithF
         engine.m_hWndNotify = m_progress.Handle();
         m_progress.Amounts();
         EXPECT_EQ(SETUP_OK, engine.Install(PackageWithoutInf()));
-        EXPECT_EQ(c.tail, Tail(m_progress.Amounts(), c.tail.size()));
+        EXPECT_EQ(c.tail, m_progress.LastAmounts(c.tail.size()));
         EXPECT_NE(nullptr, engine.m_hDeviceReady);
         EXPECT_TRUE(Exists(std::string(kKeepRoot) + "VXSEQPKG\\SEQCAB.CAB"));
-        DeleteDirectoryTreeOf(kKeepRoot);
+        DeleteKeepFolders();
         CloseHandle(engine.m_hDeviceReady);
     }
 }
@@ -248,7 +229,7 @@ TEST_F(InstallSequenceTest, NineXPathFailsWhenTheDeviceTreeCannotBeEnumeratedAga
     ScopedVersion me(kWinMe);
     ScopedLibraries wine(nullptr, nullptr);
     EXPECT_EQ(SETUP_FAILED, m_engine.Install(PackageWithoutInf()));
-    EXPECT_EQ((std::vector<int>{4000, 10000, 12000}), Tail(m_progress.Amounts(), 3));
+    EXPECT_EQ((std::vector<int>{4000, 10000, 12000}), m_progress.LastAmounts(3));
     EXPECT_EQ(nullptr, m_engine.m_hDeviceReady);
 }
 
@@ -278,7 +259,7 @@ TEST_F(InstallSequenceTest, EarlierSignedInstallationIsRemovedAndAsksForRestartW
         // The removal pass without folder found it: its restore ran, and the node went or stayed.
         EXPECT_NE(std::string::npos, ReadWholeFile(extensionLog.c_str()).find("\\Tarvo\\VXSEQOLD\\VXExtBU"));
         EXPECT_EQ(c.deviceKept, machine::DeviceExists(device));
-        EXPECT_EQ(c.tail, Tail(m_progress.Amounts(), c.tail.size()));
+        EXPECT_EQ(c.tail, m_progress.LastAmounts(c.tail.size()));
         EXPECT_EQ(nullptr, engine.m_hDeviceReady);
         machine::RemoveDeviceIfPresent(device);
     }
@@ -339,7 +320,7 @@ TEST_F(InstallSequenceTest, WaitEndsByTheDialogsSignalOrByItsLimit)
     DWORD started = GetTickCount();
     EXPECT_EQ(SETUP_RESTART, engine.Install(PackageWithoutInf()));  // the device never reported ready
     EXPECT_GE(GetTickCount() - started, 900u);
-    EXPECT_EQ((std::vector<int>{10000, 12000}), Tail(m_progress.Amounts(), 2));
+    EXPECT_EQ((std::vector<int>{10000, 12000}), m_progress.LastAmounts(2));
     CloseHandle(engine.m_hDeviceReady);
 }
 

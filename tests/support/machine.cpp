@@ -491,4 +491,11 @@ std::vector<int> ProgressWindow::Amounts()
     return amounts;
 }
 
+std::vector<int> ProgressWindow::LastAmounts(size_t count)
+{
+    std::vector<int> amounts = Amounts();
+    if (amounts.size() > count) amounts.erase(amounts.begin(), amounts.end() - static_cast<long>(count));
+    return amounts;
+}
+
 }  // namespace machine

@@ -170,6 +170,8 @@ public:
     ProgressWindow& operator=(const ProgressWindow&) = delete;
     HWND Handle() const { return m_window; }
     std::vector<int> Amounts();
+    // The last count of the amounts queued so far (all of them when fewer).
+    std::vector<int> LastAmounts(size_t count);
 
 private:
     HWND m_window;

@@ -28,6 +28,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "tools/env_log.h"
 
 namespace {
 using DevInst = DWORD;
@@ -54,17 +57,9 @@ Function SetupApiFunction(const char* name)
     return function;
 }
 
-void AppendToLog(const char* line)
+void AppendToLog(const std::string& line)
 {
-    char path[MAX_PATH] = {0};
-    DWORD length = GetEnvironmentVariableA("CFGMGR_FILL_LOG", path, sizeof(path));
-    if (length == 0 || length >= sizeof(path)) return;
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(file, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
-    CloseHandle(file);
+    AppendToFileNamedBy("CFGMGR_FILL_LOG", line);
 }
 
 bool HasDriver(HDEVINFO devices, SP_DEVINFO_DATA& device)
@@ -136,9 +131,7 @@ void FindDevice(const char* instanceId, const char* hardwareIds, DWORD size)
         SetupDiSetDeviceRegistryPropertyA(devices, &device, SPDRP_HARDWAREID, reinterpret_cast<const BYTE*>(idList),
                                           idListSize) &&
         SetupDiRegisterDeviceInfo(devices, &device, 0, nullptr, nullptr, nullptr)) {
-        char line[260];
-        std::snprintf(line, sizeof(line), "found %s\r\n", instanceId);
-        AppendToLog(line);
+        AppendToLog(std::string("found ") + instanceId + "\r\n");
     }
     SetupDiDestroyDeviceInfoList(devices);
 }
@@ -185,11 +178,8 @@ void InstallDriverlessDevices()
         if (!SetupDiEnumDeviceInfo(devices, index, &device)) break;
         if (HasDriver(devices, device) || !InstallBestDriver(devices, device)) continue;
         char id[201] = {0};
-        char line[240];
-        if (SetupDiGetDeviceInstanceIdA(devices, &device, id, sizeof(id), nullptr)) {
-            std::snprintf(line, sizeof(line), "installed %s\r\n", id);
-            AppendToLog(line);
-        }
+        if (SetupDiGetDeviceInstanceIdA(devices, &device, id, sizeof(id), nullptr))
+            AppendToLog(std::string("installed ") + id + "\r\n");
     }
     SetupDiDestroyDeviceInfoList(devices);
 }
@@ -209,10 +199,7 @@ extern "C" __declspec(dllexport) ConfigRet WINAPI CM_Locate_DevNodeA(DevInst* no
 
 extern "C" __declspec(dllexport) ConfigRet WINAPI CM_Reenumerate_DevNode(DevInst node, ULONG flags)
 {
-    char line[64];
-    std::snprintf(line, sizeof(line), "reenumerate %lu %lu\r\n", static_cast<unsigned long>(node),
-                  static_cast<unsigned long>(flags));
-    AppendToLog(line);
+    AppendToLog("reenumerate " + std::to_string(node) + " " + std::to_string(flags) + "\r\n");
     FindListedHardware();
     InstallDriverlessDevices();
     return CR_SUCCESS_;

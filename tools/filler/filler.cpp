@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "import_patch.h"
+#include "tools/env_log.h"
 #include "setupapi_fill.h"
 
 namespace {
@@ -24,18 +25,7 @@ SHORT WINAPI FilledGetKeyState(int key)
 // and claims success without ending anything.
 BOOL WINAPI RecordExitWindowsEx(UINT flags, DWORD /*reason*/)
 {
-    char path[MAX_PATH] = {0};
-    DWORD length = GetEnvironmentVariableA("FILLER_EXIT_LOG", path, sizeof(path));
-    if (length == 0 || length >= sizeof(path)) return TRUE;
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return TRUE;
-    char line[32];
-    int size = std::snprintf(line, sizeof(line), "%u\n", flags);
-    DWORD written = 0;
-    if (size > 0 && size < static_cast<int>(sizeof(line)))
-        WriteFile(file, line, static_cast<DWORD>(size), &written, nullptr);
-    CloseHandle(file);
+    AppendToFileNamedBy("FILLER_EXIT_LOG", std::to_string(flags) + "\n");
     return TRUE;
 }
 
